@@ -4,7 +4,8 @@
 //
 //   run OUT ERR HEXCMDLINE    starts the command line (hex-encoded, so that any
 //                             Windows command line can be passed), its stdout and
-//                             stderr going to OUT and ERR; prints "exit N"
+//                             stderr going to OUT and ERR; prints "exit N" and
+//                             the microseconds from its start to its end
 //   set-value TYPE HEXBYTES   sets PendingFileRenameOperations with that type and bytes
 //   get-value                 prints "absent", or "TYPE HEXBYTES"
 //   delete-value              removes PendingFileRenameOperations if present
@@ -56,18 +57,23 @@ int Run(const char* out_path, const char* err_path, const char* hex_command_line
     return Fail("capture", GetLastError());
   }
   PROCESS_INFORMATION process = {};
+  LARGE_INTEGER frequency, start, end;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
   if (!CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                       &startup, &process)) {
     return Fail("CreateProcessA", GetLastError());
   }
   WaitForSingleObject(process.hProcess, INFINITE);
+  QueryPerformanceCounter(&end);
   DWORD exit_code = 0;
   GetExitCodeProcess(process.hProcess, &exit_code);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   CloseHandle(startup.hStdOutput);
   CloseHandle(startup.hStdError);
-  std::printf("exit %lu\n", static_cast<unsigned long>(exit_code));
+  long long microseconds = (end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart;
+  std::printf("exit %lu microseconds %lld\n", static_cast<unsigned long>(exit_code), microseconds);
   return 0;
 }
 
