@@ -49,10 +49,6 @@ def setUpModule():
     box.create()
 
 
-def tearDownModule():
-    box.stop()
-
-
 class DllmendRun(unittest.TestCase):
     """A run of the tool from a fresh current folder on a damaged machine."""
 
@@ -114,6 +110,8 @@ class CommandLineTest(DllmendRun):
             f.write(b"an earlier run's log")
         self.run_tool("")
         self.assertEqual(b"an earlier run's log", self.log())
+        for name in RUNTIME_FILES:
+            self.assertEqual(SOURCE_BYTES[name], self.system32_file(name), name)
 
     def test_what_counts_as_an_argument(self):
         cases = [(' ""', "an empty argument", True),
@@ -124,9 +122,14 @@ class CommandLineTest(DllmendRun):
             with self.subTest(what):
                 self.setUp()
                 self.place_sources()
+                box.set_pending_value(REG_MULTI_SZ, b"")
                 self.run_tool(arguments)
-                self.assertEqual(logs, self.log() is not None, "log written")
-                self.assertEqual(SOURCE_BYTES["msvcp70.dll"], self.system32_file("msvcp70.dll"))
+                expected_log = (self.destination_entries() + entry(b"about to copy file 1") +
+                                entry(b"about to copy file 2"))
+                self.assertEqual(expected_log if logs else None, self.log())
+                for name in RUNTIME_FILES:
+                    self.assertEqual(SOURCE_BYTES[name], self.system32_file(name), name)
+                self.assertIsNone(box.pending_value())
 
 
 class RestoreTest(DllmendRun):
@@ -249,7 +252,10 @@ def main():
     args, rest = parser.parse_known_args()
     tool = os.path.abspath(args.tool)
     box = WineBox(args.work, os.path.abspath(args.helper))
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    try:
+        unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    finally:
+        box.stop()  # whatever happened, no Wine process outlives the suite
 
 
 if __name__ == "__main__":
