@@ -65,10 +65,10 @@ class DllmendRun(unittest.TestCase):
             with open(os.path.join(self.cwd, name), "wb") as f:
                 f.write(SOURCE_BYTES[name])
 
-    def run_tool(self, arguments=" x"):
+    def run_tool(self, arguments=" x", holding=None):
         """Runs `"dllmend.exe"` followed by `arguments`, as a raw command line."""
         status, out, err = box.run_command_line('"%s"%s' % (windows_path(tool), arguments),
-                                                self.cwd)
+                                                self.cwd, holding)
         self.assertEqual(0, status, "exit status")
         self.assertEqual(b"", out, "printed to stdout")
         self.assertEqual(b"", err, "printed to stderr")
@@ -196,6 +196,14 @@ class LogFileTest(DllmendRun):
         self.assertEqual(b"cut\r\nshort" + self.destination_entries() +
                          entry(b"about to copy file 1") + entry(b"about to copy file 2"),
                          self.log())
+
+    def test_writes_while_another_process_holds_the_log_open(self):
+        self.place_sources()
+        box.set_pending_value(REG_MULTI_SZ, b"")
+        self.run_tool(holding=os.path.join(self.cwd, "dllmend.log"))
+        self.assertEqual(self.destination_entries() + entry(b"about to copy file 1") +
+                         entry(b"about to copy file 2"), self.log(),
+                         "the log is opened shared for reading and writing")
 
     def test_a_folder_named_like_the_log_takes_no_entry(self):
         self.place_sources()

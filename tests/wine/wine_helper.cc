@@ -6,6 +6,9 @@
 //                             Windows command line can be passed), its stdout and
 //                             stderr going to OUT and ERR; prints "exit N" and
 //                             the microseconds from its start to its end
+//   run-holding FILE OUT ERR HEXCMDLINE
+//                             the same while FILE is held open for reading and
+//                             writing, shared for both
 //   set-value TYPE HEXBYTES   sets PendingFileRenameOperations with that type and bytes
 //   get-value                 prints "absent", or "TYPE HEXBYTES"
 //   delete-value              removes PendingFileRenameOperations if present
@@ -45,7 +48,14 @@ HANDLE InheritableFile(const char* path) {
                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-int Run(const char* out_path, const char* err_path, const char* hex_command_line) {
+int Run(const char* out_path, const char* err_path, const char* hex_command_line,
+        const char* held_path) {
+  HANDLE held = INVALID_HANDLE_VALUE;
+  if (held_path != nullptr) {
+    held = CreateFileA(held_path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (held == INVALID_HANDLE_VALUE) return Fail("hold", GetLastError());
+  }
   std::string command_line = FromHex(hex_command_line);
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
@@ -72,6 +82,7 @@ int Run(const char* out_path, const char* err_path, const char* hex_command_line
   CloseHandle(process.hProcess);
   CloseHandle(startup.hStdOutput);
   CloseHandle(startup.hStdError);
+  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
   long long microseconds = (end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart;
   std::printf("exit %lu microseconds %lld\n", static_cast<unsigned long>(exit_code), microseconds);
   return 0;
@@ -163,7 +174,8 @@ int WindowsDirectory() {
 
 int main(int argc, char* argv[]) {
   std::string command = argc > 1 ? argv[1] : "";
-  if (command == "run" && argc == 5) return Run(argv[2], argv[3], argv[4]);
+  if (command == "run" && argc == 5) return Run(argv[2], argv[3], argv[4], nullptr);
+  if (command == "run-holding" && argc == 6) return Run(argv[3], argv[4], argv[5], argv[2]);
   if (command == "set-value" && argc == 4) return SetValue(argv[2], argv[3]);
   if (command == "get-value" && argc == 2) return GetValue();
   if (command == "delete-value" && argc == 2) return DeleteValue();

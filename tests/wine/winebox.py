@@ -74,13 +74,15 @@ class WineBox:
             raise RuntimeError("helper %s failed (%d): %s" % (args[0], status, text))
         return text
 
-    def run_command_line(self, command_line, cwd):
-        """Starts a raw Windows command line from `cwd`.
+    def run_command_line(self, command_line, cwd, holding=None):
+        """Starts a raw Windows command line from `cwd`, optionally while another
+        process holds the file `holding` open, shared for reading and writing.
 
         Returns (exit code, what it wrote to stdout, what it wrote to stderr)."""
         capture = tempfile.mkdtemp(dir=self.folder, prefix="capture-")
         out, err = os.path.join(capture, "out"), os.path.join(capture, "err")
-        report = self.helper("run", windows_path(out), windows_path(err),
+        hold = ["run-holding", windows_path(holding)] if holding else ["run"]
+        report = self.helper(*hold, windows_path(out), windows_path(err),
                              command_line.encode("latin-1").hex(), cwd=cwd)
         if not report.startswith("exit "):
             raise RuntimeError("could not start %r: %s" % (command_line, report))
