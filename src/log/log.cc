@@ -47,8 +47,8 @@ void LogLine(const char* text) {
   // Opened per entry, so the file is never held between entries and a crash
   // loses nothing written. The C runtime opens it shared for reading and
   // writing, and append mode moves to the end before every write. A C stream
-  // rather than an iostream: the static iostream library would more than
-  // double the executable and throw where the entry should just be lost.
+  // rather than an iostream: static iostreams would add about a megabyte to
+  // the executable, and could throw where the entry should just be lost.
   std::FILE* log = std::fopen(kLogFileName, "ab");
   if (log == nullptr) return;
   WriteEntry(log, text);
