@@ -27,14 +27,10 @@ PEAK_RSS = ("import resource, subprocess, sys\n"
 
 
 def start(box, exe, folder):
-    report = box.helper("run", windows_path(os.path.join(folder, "out")),
-                        windows_path(os.path.join(folder, "err")),
-                        ('"%s" log' % windows_path(exe)).encode().hex(), cwd=folder)
-    fields = report.split()
-    values = dict(zip(fields[0::2], fields[1::2]))
-    if values.get("exit") != "0":
-        raise RuntimeError("%s: %s" % (exe, report))
-    return int(values["microseconds"])
+    run = box.run_command_line('"%s" log' % windows_path(exe), folder)
+    if run.status != 0:
+        raise RuntimeError("%s exited with %d" % (exe, run.status))
+    return run.microseconds
 
 
 def peak_kib(box, exe, folder):

@@ -61,8 +61,8 @@ def main():
 
         say()
         say('Running: dllmend.exe log   (any argument turns the log on)')
-        status, out, err = box.run_command_line('"%s" log' % windows_path(args.tool), folder)
-        say("  exit status %d, printed %d bytes" % (status, len(out) + len(err)))
+        run = box.run_command_line('"%s" log' % windows_path(args.tool), folder)
+        say("  exit status %d, printed %d bytes" % (run.status, len(run.out) + len(run.err)))
 
         say()
         say("dllmend.log:")
@@ -83,7 +83,7 @@ def main():
         state = "still there: the queued deletion was discarded" if os.path.exists(victim) \
             else "deleted (the repair did not take)"
         say("  C:\\still-needed.txt: %s" % state)
-        return 0 if status == 0 and os.path.exists(victim) else 1
+        return 0 if run.status == 0 and os.path.exists(victim) else 1
     finally:
         box.stop()
 

@@ -67,11 +67,10 @@ class DllmendRun(unittest.TestCase):
 
     def run_tool(self, arguments=" x", holding=None):
         """Runs `"dllmend.exe"` followed by `arguments`, as a raw command line."""
-        status, out, err = box.run_command_line('"%s"%s' % (windows_path(tool), arguments),
-                                                self.cwd, holding)
-        self.assertEqual(0, status, "exit status")
-        self.assertEqual(b"", out, "printed to stdout")
-        self.assertEqual(b"", err, "printed to stderr")
+        run = box.run_command_line('"%s"%s' % (windows_path(tool), arguments), self.cwd, holding)
+        self.assertEqual(0, run.status, "exit status")
+        self.assertEqual(b"", run.out, "printed to stdout")
+        self.assertEqual(b"", run.err, "printed to stderr")
 
     def log(self):
         path = os.path.join(self.cwd, "dllmend.log")
@@ -92,6 +91,11 @@ class DllmendRun(unittest.TestCase):
     def destination_entries(self):
         return (entry(b"destination file1:") + entry(self.destinations[0]) +
                 entry(b"destination file2:") + entry(self.destinations[1]))
+
+    def both_copied_entries(self):
+        """The log of a run that finds both files missing and a queued value to delete."""
+        return (self.destination_entries() + entry(b"about to copy file 1") +
+                entry(b"about to copy file 2"))
 
 
 class CommandLineTest(DllmendRun):
@@ -124,9 +128,7 @@ class CommandLineTest(DllmendRun):
                 self.place_sources()
                 box.set_pending_value(REG_MULTI_SZ, b"")
                 self.run_tool(arguments)
-                expected_log = (self.destination_entries() + entry(b"about to copy file 1") +
-                                entry(b"about to copy file 2"))
-                self.assertEqual(expected_log if logs else None, self.log())
+                self.assertEqual(self.both_copied_entries() if logs else None, self.log())
                 for name in RUNTIME_FILES:
                     self.assertEqual(SOURCE_BYTES[name], self.system32_file(name), name)
                 self.assertIsNone(box.pending_value())
@@ -179,8 +181,7 @@ class RestoreTest(DllmendRun):
     def test_missing_sources_still_reach_the_registry(self):
         box.set_pending_value(REG_MULTI_SZ, multi_sz("\\??\\C:\\a.tmp", ""))
         self.run_tool()
-        self.assertEqual(self.destination_entries() + entry(b"about to copy file 1") +
-                         entry(b"about to copy file 2"), self.log())
+        self.assertEqual(self.both_copied_entries(), self.log())
         for name in RUNTIME_FILES:
             self.assertIsNone(self.system32_file(name), name)
         self.assertIsNone(box.pending_value())
@@ -193,16 +194,13 @@ class LogFileTest(DllmendRun):
         with open(os.path.join(self.cwd, "dllmend.log"), "wb") as f:
             f.write(b"cut\r\nshort")
         self.run_tool()
-        self.assertEqual(b"cut\r\nshort" + self.destination_entries() +
-                         entry(b"about to copy file 1") + entry(b"about to copy file 2"),
-                         self.log())
+        self.assertEqual(b"cut\r\nshort" + self.both_copied_entries(), self.log())
 
     def test_writes_while_another_process_holds_the_log_open(self):
         self.place_sources()
         box.set_pending_value(REG_MULTI_SZ, b"")
         self.run_tool(holding=os.path.join(self.cwd, "dllmend.log"))
-        self.assertEqual(self.destination_entries() + entry(b"about to copy file 1") +
-                         entry(b"about to copy file 2"), self.log(),
+        self.assertEqual(self.both_copied_entries(), self.log(),
                          "the log is opened shared for reading and writing")
 
     def test_a_folder_named_like_the_log_takes_no_entry(self):
@@ -229,8 +227,7 @@ class PendingRenamesTest(DllmendRun):
                 self.assertEqual((value_type, data), box.pending_value(), "set up")
                 self.run_tool()
                 self.assertIsNone(box.pending_value())
-                self.assertEqual(self.destination_entries() + entry(b"about to copy file 1") +
-                                 entry(b"about to copy file 2"), self.log(), "no report")
+                self.assertEqual(self.both_copied_entries(), self.log(), "no report")
 
     def test_a_queued_deletion_no_longer_happens_at_the_restart(self):
         victim = os.path.join(box.prefix, "drive_c", "queued-for-deletion.txt")

@@ -4,6 +4,7 @@ Wine runs with its output going to files, never pipes: its helper processes
 outlive the call and would hold a pipe open.
 """
 
+import collections
 import os
 import shutil
 import subprocess
@@ -11,6 +12,10 @@ import tempfile
 
 WINE64 = "/usr/lib/wine/wine64"
 RUNTIME_FILES = ("msvcp70.dll", "msvcr70.dll")
+
+# What a started program did: its exit code, the bytes it wrote to stdout and
+# stderr, and the microseconds from its start to its end.
+Run = collections.namedtuple("Run", "status out err microseconds")
 
 
 def windows_path(unix_path):
@@ -78,18 +83,20 @@ class WineBox:
         """Starts a raw Windows command line from `cwd`, optionally while another
         process holds the file `holding` open, shared for reading and writing.
 
-        Returns (exit code, what it wrote to stdout, what it wrote to stderr)."""
+        Returns a Run."""
         capture = tempfile.mkdtemp(dir=self.folder, prefix="capture-")
         out, err = os.path.join(capture, "out"), os.path.join(capture, "err")
         hold = ["run-holding", windows_path(holding)] if holding else ["run"]
         report = self.helper(*hold, windows_path(out), windows_path(err),
                              command_line.encode("latin-1").hex(), cwd=cwd)
-        if not report.startswith("exit "):
+        fields = report.split()
+        values = dict(zip(fields[0::2], fields[1::2]))
+        if "exit" not in values:
             raise RuntimeError("could not start %r: %s" % (command_line, report))
         with open(out, "rb") as o, open(err, "rb") as e:
-            printed = (o.read(), e.read())
+            run = Run(int(values["exit"]), o.read(), e.read(), int(values["microseconds"]))
         shutil.rmtree(capture)
-        return (int(report.split()[1]),) + printed
+        return run
 
     # The machine's state
 
